@@ -145,7 +145,9 @@ void CSegmentDlg::SetSaved(BOOL saved) {
   SetWindowTitle(saved ? "Loreth" : "Loreth *");
 }
 
-void CSegmentDlg::OnCellChange() { SetSaved(FALSE); }
+void CSegmentDlg::OnCellChange() {
+  SetSaved(FALSE);
+}
 
 BOOL CSegmentDlg::OnInitDialog() {
   CDialog::OnInitDialog();
@@ -184,7 +186,9 @@ void CSegmentDlg::OnPaint() {
   }
 }
 
-IconHandle CSegmentDlg::OnQueryDragIcon() { return m_hIcon; }
+IconHandle CSegmentDlg::OnQueryDragIcon() {
+  return m_hIcon;
+}
 
 BOOL CSegmentDlg::ConfirmDiscard(const char* question) {
   return m_bSaved || AfxMessageBox(question, MB_YESNO | MB_SETFOREGROUND) == IDYES;

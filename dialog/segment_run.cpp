@@ -11,12 +11,18 @@ constexpr uintptr_t kRunTimer = 1;
 constexpr int kCountdownMs = 4000;
 constexpr int kTickMs = 100;
 
-CString Quoted(const CString& s) { return CString("\"") + s + CString("\""); }
+CString Quoted(const CString& s) {
+  return CString("\"") + s + CString("\"");
+}
 }  // namespace
 
 // Seconds are computed in 64 bits: minutes * 60 of any 32-bit value fits.
-long long CSegmentDlg::StartSecond(int i) const { return m_nStartMin[i] * 60LL + m_nStartSec[i]; }
-long long CSegmentDlg::EndSecond(int i) const { return m_nEndMin[i] * 60LL + m_nEndSec[i]; }
+long long CSegmentDlg::StartSecond(int i) const {
+  return m_nStartMin[i] * 60LL + m_nStartSec[i];
+}
+long long CSegmentDlg::EndSecond(int i) const {
+  return m_nEndMin[i] * 60LL + m_nEndSec[i];
+}
 
 void CSegmentDlg::StopRun() {
   m_bIdle = TRUE;
@@ -49,8 +55,7 @@ void CSegmentDlg::OnSet() {
 
   m_nRowCount = kNumRows;
   for (int r = 0; r < kNumRows; ++r) {
-    if (m_nEndMin[r] == -1 && m_nEndSec[r] == -1 && m_nStartMin[r] == -1 &&
-        m_nStartSec[r] == -1) {
+    if (m_nEndMin[r] == -1 && m_nEndSec[r] == -1 && m_nStartMin[r] == -1 && m_nStartSec[r] == -1) {
       m_nRowCount = r;
       break;
     }

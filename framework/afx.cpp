@@ -101,7 +101,9 @@ CString CString::FormatMessageArgs(const CString& a1, const CString& a2) const {
   return CString(std::move(out));
 }
 
-CString IntToString(long long v) { return CString(std::to_string(v).c_str()); }
+CString IntToString(long long v) {
+  return CString(std::to_string(v).c_str());
+}
 
 long long CTime::SatAdd(long long a, long long b) {
   using L = std::numeric_limits<long long>;

@@ -39,7 +39,7 @@ class CString {
  public:
   CString() = default;
   CString(const char* utf8) : m_s(FromUtf8(utf8).m_s) {}  // NOLINT: implicit like MFC's
-  CString(std::u16string s) : m_s(std::move(s)) {}       // NOLINT
+  CString(std::u16string s) : m_s(std::move(s)) {}        // NOLINT
   CString(const char16_t* s) : m_s(s) {}                  // NOLINT
 
   static CString FromUtf8(std::string_view utf8);
@@ -86,7 +86,9 @@ class CTime {
   CTime() = default;
   explicit CTime(long long secs) : m_secs(secs) {}
   long long GetTime() const { return m_secs; }
-  friend CTime operator+(CTime t, CTimeSpan s) { return CTime(SatAdd(t.m_secs, s.GetTotalSeconds())); }
+  friend CTime operator+(CTime t, CTimeSpan s) {
+    return CTime(SatAdd(t.m_secs, s.GetTotalSeconds()));
+  }
   friend bool operator>=(CTime a, CTime b) { return a.m_secs >= b.m_secs; }
   friend bool operator<(CTime a, CTime b) { return a.m_secs < b.m_secs; }
   friend bool operator==(CTime a, CTime b) { return a.m_secs == b.m_secs; }

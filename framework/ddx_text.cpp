@@ -10,8 +10,12 @@ namespace {
 
 constexpr size_t kMaxFieldChars = 31;
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsBlank(char16_t c) {
+  return c == u' ' || c == u'\t';
+}
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
 
 // The first 31 characters, as ASCII; any other character becomes 0x7F, which no
 // number accepts.
@@ -79,8 +83,8 @@ std::optional<double> ParseDialogDouble(const CString& text) {
     }
     // from_chars is locale-independent; it takes no '+', which the sign below restores.
     bool negative = s[i] == '-';
-    std::from_chars_result r = std::from_chars(s.data() + mantissa, s.data() + j, value,
-                                               std::chars_format::general);
+    std::from_chars_result r =
+        std::from_chars(s.data() + mantissa, s.data() + j, value, std::chars_format::general);
     if (r.ec == std::errc::result_out_of_range) {
       // Like strtod: overflow gives HUGE_VAL, underflow 0.
       size_t e = s.find_first_of("eE", mantissa);

@@ -21,14 +21,22 @@ const char* const kMsgNumberRange = "Please enter a number between %1 and %2.";
 
 }  // namespace
 
-IUiBackend* AfxGetBackend() { return g_backend; }
-void AfxSetBackend(IUiBackend* backend) { g_backend = backend; }
+IUiBackend* AfxGetBackend() {
+  return g_backend;
+}
+void AfxSetBackend(IUiBackend* backend) {
+  g_backend = backend;
+}
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp() {
+  g_app = this;
+}
 CWinApp::~CWinApp() {
   if (g_app == this) g_app = nullptr;
 }
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+  return g_app;
+}
 
 int AfxMessageBox(const CString& text, UINT type) {
   if ((type & 0xF0u) == 0 && ((type & 0xFu) == MB_OK || (type & 0xFu) == MB_YESNO))
@@ -123,9 +131,13 @@ int CDialog::DoModal() {
   return backend ? backend->RunModal(*this, m_pParentWnd) : IDCANCEL;
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) { return RunExchange(bSaveAndValidate, false); }
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
+  return RunExchange(bSaveAndValidate, false);
+}
 
-BOOL CDialog::UpdateDataRepeated() { return RunExchange(TRUE, true); }
+BOOL CDialog::UpdateDataRepeated() {
+  return RunExchange(TRUE, true);
+}
 
 BOOL CDialog::RunExchange(BOOL bSave, bool repeated) {
   if (m_bInExchange || !m_pHost) return FALSE;
@@ -184,7 +196,9 @@ bool CDialog::HandleMessage(const Message& m, intptr_t* result) {
   return handled && !wantsDefault;
 }
 
-bool CDialog::OnWndMsg(const Message&, intptr_t*) { return false; }
+bool CDialog::OnWndMsg(const Message&, intptr_t*) {
+  return false;
+}
 
 BOOL CDialog::OnInitDialog() {
   UpdateData(FALSE);
@@ -195,23 +209,37 @@ void CDialog::OnOK() {
   if (UpdateData(TRUE)) EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+  EndDialog(IDCANCEL);
+}
 
-void CDialog::OnSysCommand(UINT, intptr_t) { Default(); }
-void CDialog::OnPaint() { Default(); }
+void CDialog::OnSysCommand(UINT, intptr_t) {
+  Default();
+}
+void CDialog::OnPaint() {
+  Default();
+}
 // The default handling of a close request is the cancel command.
-void CDialog::OnClose() { CDialog::OnCancel(); }
+void CDialog::OnClose() {
+  CDialog::OnCancel();
+}
 void CDialog::OnTimer(uintptr_t) {}
-void CDialog::OnLButtonDown(UINT, CPoint) { Default(); }
+void CDialog::OnLButtonDown(UINT, CPoint) {
+  Default();
+}
 
 void CDialog::SetWindowTitle(const CString& text) {
   if (m_pHost) m_pHost->SetTitle(text);
 }
-CString CDialog::GetWindowTitle() const { return m_pHost ? m_pHost->GetTitle() : CString(); }
+CString CDialog::GetWindowTitle() const {
+  return m_pHost ? m_pHost->GetTitle() : CString();
+}
 void CDialog::SetItemText(int id, const CString& text) {
   if (m_pHost) m_pHost->SetItemText(id, text);
 }
-CString CDialog::GetItemText(int id) const { return m_pHost ? m_pHost->GetItemText(id) : CString(); }
+CString CDialog::GetItemText(int id) const {
+  return m_pHost ? m_pHost->GetItemText(id) : CString();
+}
 void CDialog::SetTimer(uintptr_t id, UINT elapseMs) {
   if (m_pHost) m_pHost->SetTimer(id, elapseMs);
 }
@@ -221,11 +249,15 @@ void CDialog::KillTimer(uintptr_t id) {
 void CDialog::EndDialog(int result) {
   if (m_pHost) m_pHost->EndDialog(result);
 }
-BOOL CDialog::IsIconic() const { return m_pHost && m_pHost->IsMinimized(); }
+BOOL CDialog::IsIconic() const {
+  return m_pHost && m_pHost->IsMinimized();
+}
 void CDialog::ClientToScreen(CPoint& p) const {
   if (m_pHost) p = m_pHost->ClientToScreen(p);
 }
 bool CDialog::GetItemScreenRect(int id, CRect& rect) const {
   return m_pHost && m_pHost->GetItemScreenRect(id, rect);
 }
-uint64_t CDialog::NativeWindow() const { return m_pHost ? m_pHost->NativeWindow() : 0; }
+uint64_t CDialog::NativeWindow() const {
+  return m_pHost ? m_pHost->NativeWindow() : 0;
+}

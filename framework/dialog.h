@@ -16,12 +16,12 @@ enum class Notify { None, Clicked, Change };
 
 struct Message {
   Msg msg = Msg::Command;
-  int id = 0;                    // Command: the control (or IDOK / IDCANCEL)
-  Notify code = Notify::None;    // Command: the notification
-  uintptr_t param = 0;           // Timer: timer id; SysCommand: command value
-  intptr_t lParam = 0;           // SysCommand: extra value
-  UINT flags = 0;                // LButtonDown: key-state flags
-  CPoint point;                  // LButtonDown: client coordinates
+  int id = 0;                  // Command: the control (or IDOK / IDCANCEL)
+  Notify code = Notify::None;  // Command: the notification
+  uintptr_t param = 0;         // Timer: timer id; SysCommand: command value
+  intptr_t lParam = 0;         // SysCommand: extra value
+  UINT flags = 0;              // LButtonDown: key-state flags
+  CPoint point;                // LButtonDown: client coordinates
 };
 
 inline Message CommandMessage(int id, Notify code) {
@@ -58,7 +58,8 @@ struct MessageMapEntry {
 
 class CDataExchange {
  public:
-  CDataExchange(CDialog* dlg, BOOL bSaveAndValidate) : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(dlg) {}
+  CDataExchange(CDialog* dlg, BOOL bSaveAndValidate)
+      : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(dlg) {}
   BOOL m_bSaveAndValidate;
   CDialog* m_pDlgWnd;
   int m_idLastControl = 0;

@@ -13,12 +13,12 @@ class CDialog;
 using IconHandle = int;
 
 struct FileDialogRequest {
-  bool open = true;            // open dialog, else save dialog
-  CString defaultExtension;    // without the dot, e.g. "txt"; empty for none
-  CString proposedName;        // the file name proposed in the name box
-  CString filterDescription;   // e.g. ".txt files(*.txt)"
-  CString filterPattern;       // e.g. "*.txt"
-  bool fileMustExist = false;  // open: only an existing file is accepted
+  bool open = true;              // open dialog, else save dialog
+  CString defaultExtension;      // without the dot, e.g. "txt"; empty for none
+  CString proposedName;          // the file name proposed in the name box
+  CString filterDescription;     // e.g. ".txt files(*.txt)"
+  CString filterPattern;         // e.g. "*.txt"
+  bool fileMustExist = false;    // open: only an existing file is accepted
   bool overwritePrompt = false;  // save: ask before replacing an existing file
   // Filled on success:
   CString pathName;  // the full path chosen

@@ -12,11 +12,11 @@
 namespace loreth {
 
 struct SeekPlan {
-  BOOL bFirst = FALSE;  // first seek of a run: the rewind is one bare Left
-  float fLead = 0.0f;   // lead time c in seconds
-  int nRewind = 0;      // Ctrl+Left presses (when not bFirst)
-  int nBig = 0;         // Ctrl+Right presses
-  int nMedium = 0;      // bare Right presses
+  BOOL bFirst = FALSE;      // first seek of a run: the rewind is one bare Left
+  float fLead = 0.0f;       // lead time c in seconds
+  int nRewind = 0;          // Ctrl+Left presses (when not bFirst)
+  int nBig = 0;             // Ctrl+Right presses
+  int nMedium = 0;          // bare Right presses
   BOOL bOvershoot = FALSE;  // one more Right, then Shift+Left; else Shift+Right
   int nSmall = 0;           // Shift+Left (overshoot) or Shift+Right presses
   int nDelayMs = 0;         // pause before each arrow press

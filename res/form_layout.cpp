@@ -40,17 +40,34 @@ constexpr std::array<ControlTemplate, 147> BuildMainForm() {
   }
   for (int r = 0; r < layout::kRowCount; ++r) {
     const layout::RowLayout& row = layout::kRows[r];
-    c[n++] = {row.labelId, ControlKind::Static, row.label, row.labelX, row.labelY, row.labelW,
-              8, kStatic, 0};
+    c[n++] = {row.labelId,
+              ControlKind::Static,
+              row.label,
+              row.labelX,
+              row.labelY,
+              row.labelW,
+              8,
+              kStatic,
+              0};
     for (int col = 0; col < layout::kColumnCount; ++col) {
       int id = row.cell[col];
       int y = (id == 1088 || id == 1128) ? row.cellY + 1 : row.cellY;
-      c[n++] = {id,        ControlKind::Edit, "",           layout::kCellX[r / 10][col], y,
-                layout::kCellW, layout::kCellH, CellStyle(id), ExRight};
+      c[n++] = {id,
+                ControlKind::Edit,
+                "",
+                layout::kCellX[r / 10][col],
+                y,
+                layout::kCellW,
+                layout::kCellH,
+                CellStyle(id),
+                ExRight};
     }
   }
-  c[n++] = {IDC_ROW, ControlKind::Edit, "", 8, 207, 13, 14,
-            Child | Visible | Border | TabStop | EsAutoHScroll | EsNumber | EsRight, 0};
+  c[n++] = {IDC_ROW, ControlKind::Edit,
+            "",      8,
+            207,     13,
+            14,      Child | Visible | Border | TabStop | EsAutoHScroll | EsNumber | EsRight,
+            0};
   c[n++] = {-1, ControlKind::Static, ":", 24, 210, 8, 8, kStatic, 0};
   c[n++] = {IDC_COPY_ROW, ControlKind::Button, "COPY", 28, 207, 34, 14, kButton, 0};
   c[n++] = {IDC_CUT_ROW, ControlKind::Button, "CUT", 62, 207, 34, 14, kButton, 0};
@@ -60,8 +77,11 @@ constexpr std::array<ControlTemplate, 147> BuildMainForm() {
   c[n++] = {IDC_TOTAL, ControlKind::Edit, "", 188, 207, 25, 14, kField, 0};
   c[n++] = {-1, ControlKind::Static, "delay :", 217, 210, 20, 8, kStatic, 0};
   c[n++] = {IDC_DELAY, ControlKind::Edit, "", 239, 207, 18, 14, kField, 0};
-  c[n++] = {IDC_SET, ControlKind::Button, "Set &S", 8, 227, 50, 14,
-            Child | Visible | TabStop | BsDefPushButton, 0};
+  c[n++] = {IDC_SET,  ControlKind::Button,
+            "Set &S", 8,
+            227,      50,
+            14,       Child | Visible | TabStop | BsDefPushButton,
+            0};
   c[n++] = {IDC_OPEN, ControlKind::Button, "Open &O", 58, 227, 50, 14, kButton, 0};
   c[n++] = {IDC_SAVE, ControlKind::Button, "Save &2", 109, 227, 50, 14, kButton, 0};
   c[n++] = {-1, ControlKind::Static, "file name :", 163, 230, 32, 8, kStatic, 0};
@@ -79,9 +99,16 @@ constexpr ControlTemplate kAboutControls[] = {
      Child | Visible | BsDefPushButton | Group | TabStop, 0},
 };
 
-constexpr DialogTemplate kMainForm{
-    IDD_SEGMENT_DIALOG, true, "Loreth", 265, 248, "MS Sans Serif", 8,
-    Popup | Visible | Caption | SysMenu | DsModalFrame | DsSetFont, ExAppWindow, kMainControls};
+constexpr DialogTemplate kMainForm{IDD_SEGMENT_DIALOG,
+                                   true,
+                                   "Loreth",
+                                   265,
+                                   248,
+                                   "MS Sans Serif",
+                                   8,
+                                   Popup | Visible | Caption | SysMenu | DsModalFrame | DsSetFont,
+                                   ExAppWindow,
+                                   kMainControls};
 
 constexpr DialogTemplate kAboutBox{IDD_ABOUTBOX,
                                    false,

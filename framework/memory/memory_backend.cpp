@@ -27,7 +27,9 @@ MemoryHost::MemoryHost(CDialog& dlg) : m_dlg(dlg) {
   }
 }
 
-MemoryHost::~MemoryHost() { m_dlg.Attach(nullptr); }
+MemoryHost::~MemoryHost() {
+  m_dlg.Attach(nullptr);
+}
 
 MemoryHost::Control* MemoryHost::Find(int id) {
   auto it = m_controls.find(id);
@@ -58,10 +60,13 @@ void MemoryHost::Type(int id, const std::string& text) {
   Control* c = Find(id);
   if (!c) return;
   bool digitsOnly = (c->tmpl->style & style::EsNumber) != 0;
-  for (char16_t ch : CString(text.c_str()).Str()) {
+  const CString typed(text.c_str());
+  for (char16_t ch : typed.Str()) {
     if (digitsOnly && !(ch >= u'0' && ch <= u'9')) continue;
     if (c->text.GetLength() >= c->limit) continue;
-    c->text = c->text + CString(std::u16string(1, ch));
+    std::u16string now = c->text.Str();
+    now.push_back(ch);
+    c->text = CString(std::move(now));
     Changed(id);
   }
 }
@@ -73,13 +78,17 @@ void MemoryHost::Paste(int id, const std::string& text) {
   Changed(id);
 }
 
-void MemoryHost::Click(int id) { m_dlg.HandleMessage(CommandMessage(id, Notify::Clicked)); }
+void MemoryHost::Click(int id) {
+  m_dlg.HandleMessage(CommandMessage(id, Notify::Clicked));
+}
 
 void MemoryHost::Tick(uintptr_t timerId) {
   m_dlg.HandleMessage(SimpleMessage(Msg::Timer, timerId));
 }
 
-void MemoryHost::PressEsc() { m_dlg.HandleMessage(CommandMessage(IDCANCEL, Notify::None)); }
+void MemoryHost::PressEsc() {
+  m_dlg.HandleMessage(CommandMessage(IDCANCEL, Notify::None));
+}
 
 void MemoryHost::CloseBox() {
   if (!m_dlg.HandleMessage(SimpleMessage(Msg::SysCommand, SC_CLOSE_COMMAND)))
@@ -140,7 +149,9 @@ void MemoryHost::SetTimer(uintptr_t, UINT elapseMs) {
   timerElapse = elapseMs;
 }
 
-void MemoryHost::KillTimer(uintptr_t) { timerRunning = false; }
+void MemoryHost::KillTimer(uintptr_t) {
+  timerRunning = false;
+}
 
 bool MemoryHost::GetItemScreenRect(int id, CRect& rect) {
   const Control* c = Find(id);
@@ -151,7 +162,9 @@ bool MemoryHost::GetItemScreenRect(int id, CRect& rect) {
   return true;
 }
 
-CPoint MemoryHost::ClientToScreen(CPoint p) { return {p.x + screenOrigin.x, p.y + screenOrigin.y}; }
+CPoint MemoryHost::ClientToScreen(CPoint p) {
+  return {p.x + screenOrigin.x, p.y + screenOrigin.y};
+}
 
 void MemoryHost::EndDialog(int result) {
   ended = true;

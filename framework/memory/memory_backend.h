@@ -59,7 +59,7 @@ class MemoryHost : public IWindowHost {
   bool ended = false;
   int endResult = 0;
   std::vector<std::pair<UINT, std::string>> systemMenu;  // command 0 = separator
-  int setTextCalls = 0;  // programmatic writes into controls
+  int setTextCalls = 0;                                  // programmatic writes into controls
 
   std::string Text(int id) const;
   int Limit(int id) const;

@@ -109,8 +109,9 @@ TEST(FormExchange, WritingFormatsFloatsAndLeavesEqualTextsAlone) {
   struct {
     float value;
     const char* text;
-  } cases[] = {{120, "120"}, {0, "0"}, {0.15f, "0.15"}, {1000, "1000"}, {0.1f, "0.1"},
-               {999.9999f, "1000"}, {0.00001f, "1e-05"}, {5000, "5000"}};
+  } cases[] = {{120, "120"},        {0, "0"},      {0.15f, "0.15"},
+               {1000, "1000"},      {0.1f, "0.1"}, {999.9999f, "1000"},
+               {0.00001f, "1e-05"}, {5000, "5000"}};
   for (auto& c : cases) {
     f.dlg.m_fTotal = c.value;
     f.dlg.UpdateData(FALSE);
@@ -169,10 +170,10 @@ TEST(FormConversion, CellTextsToTableAndBack) {
     const char* typed;  // pasted into row 3 (start second of row 1 takes any character)
     int value;
     const char* shown;
-  } cases[] = {{kStartMin, "", -1, ""},   {kStartMin, "-1", -1, ""}, {kLoop, "1", 1, ""},
-               {kLoop, "01", 1, ""},      {kLoop, "", 1, ""},        {kEndMin, " 7", 7, "7"},
-               {kEndMin, "7a", 7, "7"},   {kEndMin, "abc", 0, "0"},  {kEndMin, "007", 7, "7"},
-               {kStartSec, "-5", -5, "-5"}, {kStartSec, "-", 0, "0"}, {kStartSec, "+1", 1, "1"}};
+  } cases[] = {{kStartMin, "", -1, ""},     {kStartMin, "-1", -1, ""}, {kLoop, "1", 1, ""},
+               {kLoop, "01", 1, ""},        {kLoop, "", 1, ""},        {kEndMin, " 7", 7, "7"},
+               {kEndMin, "7a", 7, "7"},     {kEndMin, "abc", 0, "0"},  {kEndMin, "007", 7, "7"},
+               {kStartSec, "-5", -5, "-5"}, {kStartSec, "-", 0, "0"},  {kStartSec, "+1", 1, "1"}};
   for (auto& c : cases) {
     Form f;
     int id = Form::Cell(1, c.column);
@@ -213,8 +214,9 @@ TEST(FormMarker, UserEditsMarkAndOnlyEditsMark) {
   struct {
     int id;
     bool marks;
-  } cases[] = {{1000, true},    {Form::Cell(20, kLoop), true}, {IDC_TOTAL, true},
-               {IDC_DELAY, true}, {IDC_ROW, false},             {IDC_FILENAME, false}};
+  } cases[] = {{1000, true},      {Form::Cell(20, kLoop), true},
+               {IDC_TOTAL, true}, {IDC_DELAY, true},
+               {IDC_ROW, false},  {IDC_FILENAME, false}};
   for (auto& c : cases) {
     Form f;
     f.host->Type(c.id, "1");
@@ -296,8 +298,15 @@ TEST(DialogText, AtoiReadsLikeTheCLibrary) {
   struct {
     const char* text;
     int value;
-  } cases[] = {{" 7", 7},          {"\n\t-12x", -12}, {"+3", 3},    {"abc", 0}, {"-", 0},
-               {" ", 0},           {"007", 7},        {"1 2", 1},   {"99999999999", 2147483647},
+  } cases[] = {{" 7", 7},
+               {"\n\t-12x", -12},
+               {"+3", 3},
+               {"abc", 0},
+               {"-", 0},
+               {" ", 0},
+               {"007", 7},
+               {"1 2", 1},
+               {"99999999999", 2147483647},
                {"-99999999999", -2147483647 - 1}};
   for (auto& c : cases) EXPECT_EQ(AtoiText(c.text), c.value) << c.text;
 }
