@@ -1,5 +1,84 @@
-// Open and Save of the 408-byte segment file.
+// Open and Save of the 408-byte segment file. The sheet counts as saved only once
+// a file has really been read or written whole; any failure is reported with the
+// file's name and its cause, and leaves the sheet and its marker as they were.
 #include "dialog/segment_dlg.h"
+#include "file/segment_file.h"
 
-void CSegmentDlg::OnOpen() {}
-void CSegmentDlg::OnSave() {}
+namespace {
+
+const char* const kFilterDescription = ".txt files(*.txt)";
+const char* const kFilterPattern = "*.txt";
+
+// The file's name without its folder and without the part from its last ".".
+CString FileTitleOf(const CString& path) {
+  const std::u16string& p = path.Str();
+  size_t slash = p.find_last_of(u"/\\");
+  std::u16string name = slash == std::u16string::npos ? p : p.substr(slash + 1);
+  size_t dot = name.find_last_of(u'.');
+  if (dot != std::u16string::npos) name.resize(dot);
+  return CString(std::move(name));
+}
+
+}  // namespace
+
+void CSegmentDlg::OnOpen() {
+  if (!ConfirmDiscard("Close without saving?")) return;
+  FileDialogRequest request;
+  request.open = true;
+  request.filterDescription = kFilterDescription;
+  request.filterPattern = kFilterPattern;
+  request.fileMustExist = true;
+  if (!Host() || !Host()->RunFileDialog(request)) return;
+
+  SegmentFileLoad loaded = LoadSegmentFile(request.pathName);
+  if (!loaded.table) {
+    AfxMessageBox(loaded.message, MB_OK | MB_ICONSTOP);
+    return;
+  }
+  const SegmentTable& t = *loaded.table;
+  m_fTotal = t.fTotal;
+  m_fDelay = t.fDelay;
+  for (int r = 0; r < kNumRows; ++r) {
+    m_nEndMin[r] = t.nEndMin[r];
+    m_nEndSec[r] = t.nEndSec[r];
+    m_nStartMin[r] = t.nStartMin[r];
+    m_nStartSec[r] = t.nStartSec[r];
+    m_nLoops[r] = t.nLoops[r];
+  }
+  SetSaved(TRUE);
+  m_strFileName = FileTitleOf(request.pathName);
+  TableToCells();
+  UpdateData(FALSE);
+}
+
+void CSegmentDlg::OnSave() {
+  UpdateData(TRUE);
+  CellsToTable();
+  FileDialogRequest request;
+  request.open = false;
+  request.filterDescription = kFilterDescription;
+  request.filterPattern = kFilterPattern;
+  request.defaultExtension = "txt";
+  request.proposedName = m_strFileName;
+  request.overwritePrompt = true;
+  if (!Host() || !Host()->RunFileDialog(request)) return;
+  m_strFileName = FileTitleOf(request.pathName);
+  UpdateData(FALSE);
+
+  SegmentTable t;
+  t.fTotal = m_fTotal;
+  t.fDelay = m_fDelay;
+  for (int r = 0; r < kNumRows; ++r) {
+    t.nEndMin[r] = m_nEndMin[r];
+    t.nEndSec[r] = m_nEndSec[r];
+    t.nStartMin[r] = m_nStartMin[r];
+    t.nStartSec[r] = m_nStartSec[r];
+    t.nLoops[r] = m_nLoops[r];
+  }
+  CString failure = SaveSegmentFile(request.pathName, t);
+  if (!failure.IsEmpty()) {
+    AfxMessageBox(failure, MB_OK | MB_ICONSTOP);
+    return;
+  }
+  SetSaved(TRUE);
+}

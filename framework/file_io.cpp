@@ -30,6 +30,9 @@ int OpenForReading(const fs::path& p) {
 int CreateNew(const fs::path& p) {
   return _wopen(p.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
+int OpenExisting(const fs::path& p) {
+  return _wopen(p.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY);
+}
 long ReadSome(int fd, uint8_t* buf, size_t n) {
   return _read(fd, buf, static_cast<unsigned>(n > 0x10000000 ? 0x10000000 : n));
 }
@@ -52,6 +55,9 @@ int OpenForReading(const fs::path& p) {
 }
 int CreateNew(const fs::path& p) {
   return open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+int OpenExisting(const fs::path& p) {
+  return open(p.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
 }
 long ReadSome(int fd, uint8_t* buf, size_t n) {
   return static_cast<long>(read(fd, buf, n));
@@ -159,6 +165,19 @@ FileWriteResult WriteFileAtomically(const CString& path, std::span<const uint8_t
   if (fs::is_symlink(fs::symlink_status(target, ec))) {
     fs::path real = fs::weakly_canonical(target, ec);
     if (!ec) target = real;
+  }
+
+  // A device or a pipe cannot be replaced by a rename (that would put a plain file
+  // in its place): it is written directly, and its errors reported the same way.
+  fs::file_status st = fs::status(target, ec);
+  if (!ec && fs::exists(st) && !fs::is_regular_file(st) && !fs::is_directory(st)) {
+    int dev = OpenExisting(target);
+    int err = dev < 0 ? errno : 0;
+    if (err == 0 && !WriteAll(dev, bytes)) err = errno;
+    if (dev >= 0 && CloseFile(dev) != 0 && err == 0) err = errno;
+    result.ok = err == 0;
+    if (err != 0) result.cause = CauseText(err);
+    return result;
   }
 
   fs::path temp;
