@@ -3,11 +3,17 @@
 #include "framework/qt/qt_backend.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
+#include <functional>
 #include <vector>
 
 #include "dialog/segment_dlg.h"
@@ -49,6 +55,18 @@ class QtFormWindow {
   QtHost host;
   bool active = false;
 };
+
+// Answers the next modal dialog from inside its own event loop.
+void WhenModal(std::function<void(QWidget*)> answer) {
+  QTimer::singleShot(0, [answer] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w) {
+      WhenModal(answer);  // not open yet
+      return;
+    }
+    answer(w);
+  });
+}
 
 }  // namespace
 
@@ -180,6 +198,8 @@ class QtBackendTest : public QObject {
              QRect(11, 310, 17, 13));  // MulDiv rounds half away from zero
   }
 
+  void saveAndOpenThroughTheRealDialogs();
+
   void windowMenuHoldsCloseAndAbout() {
     loreth::RecordingPort port;
     CSegmentDlg dlg(port);
@@ -193,6 +213,53 @@ class QtBackendTest : public QObject {
     QCOMPARE(w.host.windowTitle(), QString("Loreth *"));
   }
 };
+
+void QtBackendTest::saveAndOpenThroughTheRealDialogs() {
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  loreth::RecordingPort port;
+  CSegmentDlg dlg(port);
+  CWinApp app;
+  app.m_pMainWnd = &dlg;
+  QtFormWindow w(dlg);
+  QTest::keyClicks(w.Edit(1000), "1");
+  QTest::keyClicks(w.Edit(1015), "5");
+  // A name typed without an extension gets ".txt".
+  WhenModal([&](QWidget* modal) {
+    auto* fd = qobject_cast<QFileDialog*>(modal);
+    QVERIFY(fd);
+    QCOMPARE(fd->nameFilters(), QStringList{".txt files(*.txt)"});
+    fd->selectFile(dir.filePath("set1"));
+    static_cast<QDialog*>(fd)->accept();
+  });
+  QTest::mouseClick(w.host.Item(IDC_SAVE), Qt::LeftButton);
+  QFileInfo saved(dir.filePath("set1.txt"));
+  QVERIFY(saved.exists());
+  QCOMPARE(saved.size(), 408);
+  QCOMPARE(w.Edit(IDC_FILENAME)->text(), QString("set1"));
+  QCOMPARE(w.host.windowTitle(), QString("Loreth"));
+
+  QTest::keyClicks(w.Edit(1016), "9");
+  QCOMPARE(w.host.windowTitle(), QString("Loreth *"));
+  WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    QVERIFY(box);
+    QCOMPARE(box->text(), QString("Close without saving?"));
+    QCOMPARE(box->windowTitle(), QString("qt_backend_test"));  // the executable's name
+    WhenModal([&](QWidget* next) {
+      auto* fd = qobject_cast<QFileDialog*>(next);
+      QVERIFY(fd);
+      fd->selectFile(dir.filePath("set1.txt"));
+      static_cast<QDialog*>(fd)->accept();
+    });
+    box->button(QMessageBox::Yes)->click();
+  });
+  QTest::mouseClick(w.host.Item(IDC_OPEN), Qt::LeftButton);
+  QCOMPARE(w.Edit(1016)->text(), QString(""));
+  QCOMPARE(w.Edit(1000)->text(), QString("1"));
+  QCOMPARE(w.Edit(1015)->text(), QString("5"));
+  QCOMPARE(w.host.windowTitle(), QString("Loreth"));
+}
 
 QTEST_MAIN(QtBackendTest)
 #include "qt_backend_test.moc"
