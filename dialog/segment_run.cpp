@@ -137,7 +137,7 @@ void CSegmentDlg::OnTimer(uintptr_t nIDEvent) {
   m_bSegmentOver = now >= m_timeSegmentEnd;
   if (m_bSegmentOver && !m_bSingleRow) {
     m_nLoopsDone += 1;
-    if (m_nLoopsDone + 1 > m_nLoops[m_nCurRow]) {
+    if (m_nLoopsDone + 1LL > m_nLoops[m_nCurRow]) {
       m_bSegmentOver = FALSE;
       m_bNextRow = TRUE;
       m_nCurRow += 1;

@@ -8,9 +8,13 @@ build="${LORETH_FUZZ_BUILD:-$root/build-fuzz}"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DLORETH_FUZZ=ON -DLORETH_QT=OFF -DLORETH_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" --target segment_file_fuzz
+cmake --build "$build" --target segment_file_fuzz open_path_fuzz
 
-corpus="$build/corpus/segment_file"
-mkdir -p "$corpus"
-"$build/fuzz/segment_file_fuzz" -max_total_time="$seconds" -max_len=1024 -print_final_stats=1 \
-  "$corpus"
+for target in segment_file open_path; do
+  corpus="$build/corpus/$target"
+  mkdir -p "$corpus"
+  # A seed of the file's size, so the fuzzer starts from tables that load.
+  [ -f "$corpus/seed-zero" ] || head -c 408 /dev/zero >"$corpus/seed-zero"
+  "$build/fuzz/${target}_fuzz" -max_total_time="$seconds" -max_len=1024 -print_final_stats=1 \
+    "$corpus"
+done
