@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -250,10 +251,18 @@ void QtHost::mousePressEvent(QMouseEvent* e) {
     if (e->modifiers() & Qt::ControlModifier) m.flags |= 0x0008;  // MK_CONTROL
     if (e->modifiers() & Qt::ShiftModifier) m.flags |= 0x0004;    // MK_SHIFT
     Send(m);
-  } else if (e->button() == Qt::RightButton) {
-    ShowWindowMenu(e->globalPosition().toPoint());
   }
   QDialog::mousePressEvent(e);
+}
+
+// A right-click on the form's background or its static texts, or the menu key
+// (Shift+F10): the window menu, for desktops whose window manager keeps
+// Alt+Space for its own.
+void QtHost::contextMenuEvent(QContextMenuEvent* e) {
+  if (e->reason() == QContextMenuEvent::Mouse)
+    ShowWindowMenu(e->globalPos());
+  else
+    ShowWindowMenu(mapToGlobal(QPoint(0, 0)));
 }
 
 void QtHost::timerEvent(QTimerEvent* e) {

@@ -63,6 +63,7 @@ class QtHost : public QDialog, public IWindowHost {
   void reject() override;
   void closeEvent(QCloseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
   void timerEvent(QTimerEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
