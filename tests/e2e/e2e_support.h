@@ -1,6 +1,7 @@
 // Small helpers for the tests that run in a real X session: child processes,
-// a private temporary folder, bounded waiting, a timed tail of a log file, and
-// mpv as a player (its test video, its key bindings, its JSON IPC socket).
+// a private temporary folder, bounded waiting, a timed tail of a log file,
+// input ports that watch what passes through them, and mpv as a player (its
+// test video, its key bindings, its JSON IPC socket).
 #pragma once
 
 #include <fcntl.h>
@@ -26,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/input_port.h"
 #include "playback/seek_planner.h"
 
 extern char** environ;
@@ -258,6 +260,55 @@ inline std::vector<std::vector<LogTail::Line>> Bursts(const std::vector<LogTail:
   }
   return out;
 }
+
+// ---- ports that watch the real one ----
+
+// Passes every call on to `real`; a test overrides the calls it watches.
+class ForwardingPort : public IInputPort {
+ public:
+  explicit ForwardingPort(IInputPort& real) : m_real(real) {}
+
+  void KeyDown(unsigned vk) override { m_real.KeyDown(vk); }
+  void KeyUp(unsigned vk) override { m_real.KeyUp(vk); }
+  void Sleep(unsigned ms) override { m_real.Sleep(ms); }
+  WindowId FindWindowByTitle(const CString& t) override { return m_real.FindWindowByTitle(t); }
+  bool BringToFront(WindowId w) override { return m_real.BringToFront(w); }
+  WindowId ForegroundWindow() override { return m_real.ForegroundWindow(); }
+  CString WindowTitle(WindowId w) override { return m_real.WindowTitle(w); }
+  bool IsOwnWindow(WindowId w) override { return m_real.IsOwnWindow(w); }
+  bool IsCtrlHeld() override { return m_real.IsCtrlHeld(); }
+  CTime Now() override { return m_real.Now(); }
+
+ private:
+  IInputPort& m_real;
+};
+
+// Notes when the last key event went out and when the last BringToFront
+// began and returned (all zero until the first such call).
+class TimingPort : public ForwardingPort {
+ public:
+  using Clock = std::chrono::steady_clock;
+  using ForwardingPort::ForwardingPort;
+
+  Clock::time_point lastKey{};
+  Clock::time_point raiseStart{};
+  Clock::time_point raiseEnd{};
+
+  void KeyDown(unsigned vk) override {
+    ForwardingPort::KeyDown(vk);
+    lastKey = Clock::now();
+  }
+  void KeyUp(unsigned vk) override {
+    ForwardingPort::KeyUp(vk);
+    lastKey = Clock::now();
+  }
+  bool BringToFront(WindowId w) override {
+    raiseStart = Clock::now();
+    const bool ok = ForwardingPort::BringToFront(w);
+    raiseEnd = Clock::now();
+    return ok;
+  }
+};
 
 // ---- mpv as the player ----
 

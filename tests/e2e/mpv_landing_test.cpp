@@ -4,13 +4,10 @@
 // back over mpv's JSON IPC socket. The recording is a blank 7200 s video
 // (T = 120 minutes), so every step target falls on a keyframe.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -24,108 +21,16 @@ namespace loreth {
 namespace {
 
 using e2e::ChildProcess;
-using e2e::OnPath;
+using e2e::IntendedLanding;
+using e2e::kMpvLength;
+using e2e::kMpvTotalMinutes;
+using e2e::Median;
+using e2e::MpvIpc;
 using e2e::TempDir;
 using e2e::WaitUntil;
 using Clock = std::chrono::steady_clock;
 
-constexpr float kTotalMinutes = 120.0f;
-constexpr double kLength = 7200.0;
 constexpr double kTolerance = 0.1;
-
-// A line-oriented client of mpv's JSON IPC.
-class MpvIpc {
- public:
-  ~MpvIpc() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  bool Connect(const std::string& path) {
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    if (path.size() >= sizeof addr.sun_path) return false;
-    std::copy(path.begin(), path.end(), addr.sun_path);
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-      ::close(fd);
-      return false;
-    }
-    m_fd = fd;
-    return true;
-  }
-
-  // Sends one command (a JSON array body) and returns the reply line.
-  std::string Command(const std::string& args) {
-    const int id = ++m_id;
-    std::string req = "{\"command\":[" + args + "],\"request_id\":" + std::to_string(id) + "}\n";
-    if (::send(m_fd, req.data(), req.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(req.size())) {
-      return std::string();
-    }
-    const std::string tag = "\"request_id\":" + std::to_string(id);
-    const auto deadline = Clock::now() + std::chrono::seconds(10);
-    for (;;) {
-      size_t nl;
-      while ((nl = m_buf.find('\n')) != std::string::npos) {
-        std::string line = m_buf.substr(0, nl);
-        m_buf.erase(0, nl + 1);
-        if (line.find(tag) != std::string::npos) return line;  // events are skipped
-      }
-      if (Clock::now() >= deadline) return std::string();
-      pollfd p{m_fd, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      char chunk[4096];
-      ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
-      if (n <= 0) return std::string();
-      m_buf.append(chunk, static_cast<size_t>(n));
-    }
-  }
-
-  // A numeric property, or nullopt when mpv has none right now.
-  std::optional<double> Number(const std::string& property) {
-    std::string reply = Command("\"get_property\",\"" + property + "\"");
-    size_t at = reply.find("\"data\":");
-    if (at == std::string::npos || reply.find("\"error\":\"success\"") == std::string::npos) {
-      return std::nullopt;
-    }
-    const char* start = reply.c_str() + at + 7;
-    char* end = nullptr;
-    double v = std::strtod(start, &end);
-    if (end == start) return std::nullopt;
-    return v;
-  }
-  std::string Text(const std::string& property) {
-    return Command("\"get_property\",\"" + property + "\"");
-  }
-
- private:
-  int m_fd = -1;
-  int m_id = 0;
-  std::string m_buf;
-};
-
-// Where exact steps from `start` end: the player's model that the plan counts on
-// (a step back past the start stops at 0).
-double IntendedLanding(const SeekPlan& plan, double start) {
-  const double big = kLength / 5, medium = kLength / 20, small = kLength / 400;
-  double pos = start;
-  auto step = [&pos](double by, int times) {
-    for (int i = 0; i < times; ++i) pos = std::clamp(pos + by, 0.0, kLength);
-  };
-  if (plan.bFirst) {
-    step(-medium, 1);
-  } else {
-    step(-big, plan.nRewind);
-  }
-  step(big, plan.nBig);
-  step(medium, plan.nMedium);
-  if (plan.bOvershoot) {
-    step(medium, 1);
-    step(-small, plan.nSmall);
-  } else {
-    step(small, plan.nSmall);
-  }
-  return pos;
-}
 
 struct Target {
   long long start;                  // the row's start second S
@@ -141,41 +46,18 @@ std::string Describe(const Target& t) {
 class MpvLandingTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    if (!OnPath("mpv") || !OnPath("ffmpeg")) return;
-    s_media = std::string(LORETH_E2E_WORK_DIR) + "/blank-7200s.mkv";
-    if (!std::filesystem::exists(s_media)) {
-      // Made once per build folder; written aside and renamed, so a broken run
-      // never leaves half a file behind.
-      std::string part = s_media + ".part.mkv";
-      std::string cmd =
-          "ffmpeg -nostdin -v error -y -f lavfi -i color=c=black:s=32x18:r=10 -t 7200 "
-          "-c:v libx264 -preset ultrafast -tune stillimage -g 10 '" +
-          part + "' && mv '" + part + "' '" + s_media + "'";
-      if (std::system(cmd.c_str()) != 0) s_media.clear();
-    }
+    if (e2e::HaveMpv()) s_media = e2e::BlankVideo(LORETH_E2E_WORK_DIR);
   }
 
   void SetUp() override {
-    if (!OnPath("mpv") || !OnPath("ffmpeg")) GTEST_SKIP() << "mpv or ffmpeg is not installed";
+    if (!e2e::HaveMpv()) GTEST_SKIP() << "mpv or ffmpeg is not installed";
     if (!m_port.IsConnected()) GTEST_SKIP() << "no X display (run under xsession.sh)";
     ASSERT_FALSE(s_media.empty()) << "ffmpeg could not make the test video";
 
     const std::filesystem::path dir = m_dir.Path();
-    std::ofstream(dir / "input.conf") << "Ctrl+RIGHT seek 20 relative-percent+exact\n"
-                                         "Ctrl+LEFT seek -20 relative-percent+exact\n"
-                                         "RIGHT seek 5 relative-percent+exact\n"
-                                         "LEFT seek -5 relative-percent+exact\n"
-                                         "Shift+RIGHT seek 0.25 relative-percent+exact\n"
-                                         "Shift+LEFT seek -0.25 relative-percent+exact\n";
     m_title = "loreth landing " + std::to_string(::getpid());
     const std::string socket = dir / "mpv.sock";
-    ASSERT_TRUE(
-        m_mpv.Start({"mpv", "--no-config", "--no-input-default-bindings",
-                     "--input-conf=" + (dir / "input.conf").string(), "--pause", "--keep-open=yes",
-                     "--vo=x11", "--ao=null", "--hr-seek=yes", "--input-key-fifo-size=1000",
-                     "--osc=no", "--osd-level=0", "--geometry=320x180", "--really-quiet",
-                     "--title=" + m_title, "--input-ipc-server=" + socket, s_media},
-                    /*quiet=*/true));
+    ASSERT_TRUE(e2e::StartMpv(m_mpv, dir, m_title, socket, s_media, /*paused=*/true));
     ASSERT_TRUE(WaitUntil([&] { return m_ipc.Connect(socket); })) << "no IPC socket";
     ASSERT_TRUE(WaitUntil([&] {
       return (m_window = m_port.FindWindowByTitle(CString::FromUtf8(m_title))) != 0;
@@ -184,7 +66,7 @@ class MpvLandingTest : public ::testing::Test {
     std::optional<double> length;
     WaitUntil([&] { return (length = m_ipc.Number("duration")).has_value(); });
     ASSERT_TRUE(length.has_value());
-    ASSERT_NEAR(*length, kLength, 1e-6) << "the test video must be exactly 7200 s long";
+    ASSERT_NEAR(*length, kMpvLength, 1e-6) << "the test video must be exactly 7200 s long";
 
     // A window of another program in front, as when the form has the focus.
     ASSERT_TRUE(m_decoy.Start(
@@ -230,7 +112,7 @@ class MpvLandingTest : public ::testing::Test {
     const double start = t.rewind ? static_cast<double>(*t.rewind) : 0.0;
     EXPECT_TRUE(PlaceAt(start)) << Describe(t);
     EXPECT_TRUE(m_port.BringToFront(m_decoyWindow));
-    SeekPlan plan = PlanSeek(t.start, t.rewind, kTotalMinutes, delay);
+    SeekPlan plan = PlanSeek(t.start, t.rewind, kMpvTotalMinutes, delay);
     EXPECT_TRUE(m_port.BringToFront(m_window)) << Describe(t);
     SendSeekPlan(plan, m_port);
     if (planOut != nullptr) *planOut = plan;
@@ -293,39 +175,13 @@ TEST_F(MpvLandingTest, LeadTimeAimsEarlyWithALongPause) {
 }
 
 TEST_F(MpvLandingTest, TimeFromRaiseToLastKeyWithoutPause) {
-  // Passes everything on, noting when the last key event went out.
-  class Timed : public IInputPort {
-   public:
-    explicit Timed(IInputPort& real) : m_real(real) {}
-    Clock::time_point lastKey;
-    void KeyDown(unsigned vk) override {
-      m_real.KeyDown(vk);
-      lastKey = Clock::now();
-    }
-    void KeyUp(unsigned vk) override {
-      m_real.KeyUp(vk);
-      lastKey = Clock::now();
-    }
-    void Sleep(unsigned ms) override { m_real.Sleep(ms); }
-    WindowId FindWindowByTitle(const CString& t) override { return m_real.FindWindowByTitle(t); }
-    bool BringToFront(WindowId w) override { return m_real.BringToFront(w); }
-    WindowId ForegroundWindow() override { return m_real.ForegroundWindow(); }
-    CString WindowTitle(WindowId w) override { return m_real.WindowTitle(w); }
-    bool IsOwnWindow(WindowId w) override { return m_real.IsOwnWindow(w); }
-    bool IsCtrlHeld() override { return m_real.IsCtrlHeld(); }
-    CTime Now() override { return m_real.Now(); }
-
-   private:
-    IInputPort& m_real;
-  };
-
   const Target t{2000, 400};  // 13 arrow presses, 8 modifier events
-  const SeekPlan plan = PlanSeek(t.start, t.rewind, kTotalMinutes, 0.0f);
+  const SeekPlan plan = PlanSeek(t.start, t.rewind, kMpvTotalMinutes, 0.0f);
   std::vector<double> total, raise;
   for (int run = 0; run < 20; ++run) {
     ASSERT_TRUE(PlaceAt(static_cast<double>(*t.rewind)));
     ASSERT_TRUE(m_port.BringToFront(m_decoyWindow));
-    Timed port(m_port);
+    e2e::TimingPort port(m_port);
     const auto t0 = Clock::now();
     ASSERT_TRUE(port.BringToFront(m_window));
     const auto t1 = Clock::now();
@@ -334,15 +190,11 @@ TEST_F(MpvLandingTest, TimeFromRaiseToLastKeyWithoutPause) {
     total.push_back(std::chrono::duration<double, std::milli>(port.lastKey - t0).count());
     SettledPosition();
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return (v[v.size() / 2] + v[(v.size() - 1) / 2]) / 2;
-  };
   std::printf(
       "\n%s, delay 0, 20 runs: raise %.2f ms median (max %.2f); raise to last key %.2f ms "
       "median (max %.2f)\n",
-      Describe(t).c_str(), median(raise), *std::max_element(raise.begin(), raise.end()),
-      median(total), *std::max_element(total.begin(), total.end()));
+      Describe(t).c_str(), Median(raise), *std::max_element(raise.begin(), raise.end()),
+      Median(total), *std::max_element(total.begin(), total.end()));
 }
 
 }  // namespace

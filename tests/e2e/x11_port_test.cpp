@@ -139,21 +139,13 @@ TEST_F(X11PortTest, OwnWindowsByProcessId) {
 
 // Passes every call on to the X11 port and writes down, for each key event,
 // the line key_recorder should log for it (modifiers as held before the event).
-class ExpectingPort : public IInputPort {
+class ExpectingPort : public e2e::ForwardingPort {
  public:
-  explicit ExpectingPort(IInputPort& real) : m_real(real) {}
+  using ForwardingPort::ForwardingPort;
   std::vector<std::string> expected;
 
   void KeyDown(unsigned vk) override { Note("down ", vk, true); }
   void KeyUp(unsigned vk) override { Note("up ", vk, false); }
-  void Sleep(unsigned ms) override { m_real.Sleep(ms); }
-  WindowId FindWindowByTitle(const CString& t) override { return m_real.FindWindowByTitle(t); }
-  bool BringToFront(WindowId w) override { return m_real.BringToFront(w); }
-  WindowId ForegroundWindow() override { return m_real.ForegroundWindow(); }
-  CString WindowTitle(WindowId w) override { return m_real.WindowTitle(w); }
-  bool IsOwnWindow(WindowId w) override { return m_real.IsOwnWindow(w); }
-  bool IsCtrlHeld() override { return m_real.IsCtrlHeld(); }
-  CTime Now() override { return m_real.Now(); }
 
  private:
   void Note(const char* dir, unsigned vk, bool down) {
@@ -168,13 +160,12 @@ class ExpectingPort : public IInputPort {
     if (vk == kVkControl) m_ctrl = down;
     if (vk == kVkShift) m_shift = down;
     if (down) {
-      m_real.KeyDown(vk);
+      ForwardingPort::KeyDown(vk);
     } else {
-      m_real.KeyUp(vk);
+      ForwardingPort::KeyUp(vk);
     }
   }
 
-  IInputPort& m_real;
   bool m_ctrl = false;
   bool m_shift = false;
 };
