@@ -11,6 +11,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -99,6 +100,17 @@ int main(int argc, char** argv) {
 
   bool ready = false;
   for (;;) {
+    // A window manager that has only just started may miss a map request; until
+    // the window shows, ask again every second.
+    if (!ready && XPending(dpy) == 0) {
+      pollfd p{ConnectionNumber(dpy), POLLIN, 0};
+      if (poll(&p, 1, 1000) == 0) {
+        XUnmapWindow(dpy, w);
+        XMapWindow(dpy, w);
+        XFlush(dpy);
+        continue;
+      }
+    }
     XEvent ev;
     XNextEvent(dpy, &ev);
     if (ev.type == MapNotify && !ready) {
