@@ -231,9 +231,6 @@ void CDialog::OnLButtonDown(UINT, CPoint) {
 void CDialog::SetWindowTitle(const CString& text) {
   if (m_pHost) m_pHost->SetTitle(text);
 }
-CString CDialog::GetWindowTitle() const {
-  return m_pHost ? m_pHost->GetTitle() : CString();
-}
 void CDialog::SetItemText(int id, const CString& text) {
   if (m_pHost) m_pHost->SetItemText(id, text);
 }

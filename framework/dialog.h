@@ -102,7 +102,6 @@ class CDialog {
   // failure equal to the one this kind of read reported last is not shown again
   // (and the focus is left alone) until a read succeeds.
   BOOL UpdateDataRepeated();
-  BOOL IsExchanging() const { return m_bInExchange; }
 
   // Entry point for the backend: a message for this dialog. Returns true when the
   // dialog handled it, false when the backend's default handling must run.
@@ -114,7 +113,6 @@ class CDialog {
 
   // Window services used by dialog code.
   void SetWindowTitle(const CString& text);
-  CString GetWindowTitle() const;
   void SetItemText(int id, const CString& text);
   CString GetItemText(int id) const;
   void SetTimer(uintptr_t id, UINT elapseMs);
