@@ -200,6 +200,39 @@ class QtBackendTest : public QObject {
 
   void saveAndOpenThroughTheRealDialogs();
 
+  void closeBoxAndEscAskWhileModified() {
+    loreth::RecordingPort port;
+    CSegmentDlg dlg(port);
+    CWinApp app;
+    app.m_pMainWnd = &dlg;
+    QtFormWindow w(dlg);
+    QTest::keyClicks(w.Edit(1000), "7");
+    for (bool esc : {false, true}) {
+      QString asked;
+      WhenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        asked = box->text();
+        QTest::keyClick(box, Qt::Key_Escape);  // a Yes/No box ignores Esc
+        QVERIFY(box->isVisible());
+        box->button(QMessageBox::No)->click();
+      });
+      if (esc)
+        QTest::keyClick(w.Edit(1000), Qt::Key_Escape);
+      else
+        w.host.close();
+      QCOMPARE(asked, QString("Quit without saving?"));
+      QVERIFY(w.host.isVisible());
+      QCOMPARE(w.Edit(1000)->text(), QString("7"));
+    }
+    WhenModal([&](QWidget* modal) {
+      qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+    });
+    w.host.close();
+    QVERIFY(!w.host.isVisible());
+    QCOMPARE(w.host.result(), int(IDCANCEL));
+  }
+
   void windowMenuHoldsCloseAndAbout() {
     loreth::RecordingPort port;
     CSegmentDlg dlg(port);
