@@ -210,8 +210,11 @@ bool Win32Host::RunFileDialog(FileDialogRequest& request) {
   ofn.nMaxFile = kPathChars;
   ofn.lpstrDefExt =
       request.defaultExtension.IsEmpty() ? nullptr : WideText(request.defaultExtension);
-  ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_HIDEREADONLY;
-  if (request.fileMustExist) ofn.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  // Explorer-style and resizable, as the framework makes them; the open dialog has
+  // no read-only box. OFN_FILEMUSTEXIST implies OFN_PATHMUSTEXIST.
+  ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING;
+  if (request.open) ofn.Flags |= OFN_HIDEREADONLY;
+  if (request.fileMustExist) ofn.Flags |= OFN_FILEMUSTEXIST;
   if (request.overwritePrompt) ofn.Flags |= OFN_OVERWRITEPROMPT;
 
   BOOL ok = request.open ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn);
