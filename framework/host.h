@@ -29,7 +29,6 @@ class IWindowHost {
   virtual ~IWindowHost() = default;
 
   virtual void SetTitle(const CString& text) = 0;
-  virtual CString GetTitle() = 0;
   virtual CString GetItemText(int id) = 0;
   // A write by the program: shown whole, never cut to the input limit.
   virtual void SetItemText(int id, const CString& text) = 0;

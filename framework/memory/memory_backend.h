@@ -67,7 +67,6 @@ class MemoryHost : public IWindowHost {
 
   // ---- IWindowHost ----
   void SetTitle(const CString& text) override;
-  CString GetTitle() override { return m_title; }
   CString GetItemText(int id) override;
   void SetItemText(int id, const CString& text) override;
   void LimitText(int id, int maxChars) override;

@@ -278,9 +278,6 @@ void QtHost::timerEvent(QTimerEvent* e) {
 void QtHost::SetTitle(const CString& text) {
   setWindowTitle(ToQString(text));
 }
-CString QtHost::GetTitle() {
-  return FromQString(windowTitle());
-}
 
 CString QtHost::GetItemText(int id) {
   QWidget* w = Item(id);

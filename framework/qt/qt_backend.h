@@ -39,7 +39,6 @@ class QtHost : public QDialog, public IWindowHost {
 
   // IWindowHost
   void SetTitle(const CString& text) override;
-  CString GetTitle() override;
   CString GetItemText(int id) override;
   void SetItemText(int id, const CString& text) override;
   void LimitText(int id, int maxChars) override;

@@ -93,10 +93,6 @@ void Win32Host::SetTitle(const CString& text) {
   SetWindowTextW(m_hwnd, WideText(text));
 }
 
-CString Win32Host::GetTitle() {
-  return WindowText(m_hwnd);
-}
-
 CString Win32Host::GetItemText(int id) {
   return WindowText(GetDlgItem(m_hwnd, id));
 }

@@ -31,7 +31,6 @@ class Win32Host : public IWindowHost {
   void SetWindow(HWND hwnd) { m_hwnd = hwnd; }
 
   void SetTitle(const CString& text) override;
-  CString GetTitle() override;
   CString GetItemText(int id) override;
   void SetItemText(int id, const CString& text) override;
   void LimitText(int id, int maxChars) override;
