@@ -1,5 +1,6 @@
 #include "dialog/segment_dlg.h"
 
+#include <algorithm>
 #include <array>
 
 #include "dialog/about_box.h"
@@ -63,10 +64,7 @@ bool IsCellId(int id) {
 
 CSegmentDlg::CSegmentDlg(loreth::IInputPort& port, CDialog* pParent)
     : CDialog(IDD, pParent), m_port(port) {
-  for (int r = 0; r < kNumRows; ++r) {
-    m_nEndMin[r] = m_nEndSec[r] = m_nStartMin[r] = m_nStartSec[r] = -1;
-    m_nLoops[r] = 1;
-  }
+  for (int r = 0; r < kNumRows; ++r) EmptyTableRow(r);
   m_nRow = 1;
   m_fTotal = 120.0f;
   m_fDelay = 0.0f;
@@ -74,8 +72,7 @@ CSegmentDlg::CSegmentDlg(loreth::IInputPort& port, CDialog* pParent)
   // The run state and the row clipboard get their values at initialisation or
   // when a run starts; they are given harmless values here all the same.
   m_nCurRow = m_nLoopsDone = m_nCountdownMs = m_nRowCount = 0;
-  m_clipRow[0] = m_clipRow[1] = m_clipRow[2] = m_clipRow[3] = -1;
-  m_clipRow[4] = 1;
+  std::copy(std::begin(kEmptyRow), std::end(kEmptyRow), m_clipRow);
   m_bIdle = TRUE;
   m_bSingleRow = m_bFirstSeek = m_bPastLastRow = m_bNextRow = m_bSegmentOver = FALSE;
   m_bSaved = TRUE;
@@ -105,6 +102,10 @@ int32_t* CSegmentDlg::TableColumn(int c) {
   }
 }
 
+void CSegmentDlg::EmptyTableRow(int index) {
+  for (int c = 0; c < 5; ++c) TableColumn(c)[index] = kEmptyRow[c];
+}
+
 void CSegmentDlg::DoDataExchange(CDataExchange* pDX) {
   CDialog::DoDataExchange(pDX);
   for (size_t k = 0; k < kExchangeOrder.size(); ++k) {
@@ -125,8 +126,7 @@ void CSegmentDlg::CellsToTable() {
   for (size_t k = 0; k < kExchangeOrder.size(); ++k) {
     const CellRef& cell = kExchangeOrder[k];
     int c = kTableColumn[cell.column];
-    int32_t empty = c == 4 ? 1 : -1;
-    TableColumn(c)[cell.row] = m_strCell[k].IsEmpty() ? empty : AtoiText(m_strCell[k]);
+    TableColumn(c)[cell.row] = m_strCell[k].IsEmpty() ? kEmptyRow[c] : AtoiText(m_strCell[k]);
   }
 }
 
@@ -134,9 +134,8 @@ void CSegmentDlg::TableToCells() {
   for (size_t k = 0; k < kExchangeOrder.size(); ++k) {
     const CellRef& cell = kExchangeOrder[k];
     int c = kTableColumn[cell.column];
-    int32_t empty = c == 4 ? 1 : -1;
     int32_t v = TableColumn(c)[cell.row];
-    m_strCell[k] = v == empty ? CString() : IntToString(v);
+    m_strCell[k] = v == kEmptyRow[c] ? CString() : IntToString(v);
   }
 }
 
@@ -164,8 +163,7 @@ BOOL CSegmentDlg::OnInitDialog() {
   }
   m_bIdle = TRUE;
   m_bSaved = TRUE;
-  m_clipRow[0] = m_clipRow[1] = m_clipRow[2] = m_clipRow[3] = -1;
-  m_clipRow[4] = 1;
+  std::copy(std::begin(kEmptyRow), std::end(kEmptyRow), m_clipRow);
   return TRUE;
 }
 

@@ -19,6 +19,8 @@ class CSegmentDlg : public CDialog {
   enum { IDD = IDD_SEGMENT_DIALOG };
   static constexpr int kNumRows = layout::kRowCount;
   static constexpr int kNumCells = kNumRows * layout::kColumnCount;
+  // An empty row in the order of the arrays: four empty times, one play.
+  static constexpr int32_t kEmptyRow[5] = {-1, -1, -1, -1, 1};
 
   explicit CSegmentDlg(loreth::IInputPort& port, CDialog* pParent = nullptr);
   ~CSegmentDlg() override = default;
@@ -82,6 +84,7 @@ class CSegmentDlg : public CDialog {
  private:
   // Column c of the table in the order of the arrays (0 end minute ... 4 plays).
   int32_t* TableColumn(int c);
+  void EmptyTableRow(int index);
   // The modified marker: the flag and the title change together.
   void SetSaved(BOOL saved);
   BOOL ConfirmDiscard(const char* question);

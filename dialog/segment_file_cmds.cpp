@@ -1,6 +1,9 @@
 // Open and Save of the 408-byte segment file. The sheet counts as saved only once
 // a file has really been read or written whole; any failure is reported with the
 // file's name and its cause, and leaves the sheet and its marker as they were.
+#include <algorithm>
+#include <utility>
+
 #include "dialog/segment_dlg.h"
 #include "file/segment_file.h"
 
@@ -8,6 +11,17 @@ namespace {
 
 const char* const kFilterDescription = ".txt files(*.txt)";
 const char* const kFilterPattern = "*.txt";
+
+// The table's five arrays and the file's five columns, in the file's order.
+using DlgColumn = int32_t (CSegmentDlg::*)[CSegmentDlg::kNumRows];
+using FileColumn = int32_t (SegmentTable::*)[kSegmentRows];
+constexpr std::pair<DlgColumn, FileColumn> kColumns[] = {
+    {&CSegmentDlg::m_nEndMin, &SegmentTable::nEndMin},
+    {&CSegmentDlg::m_nEndSec, &SegmentTable::nEndSec},
+    {&CSegmentDlg::m_nStartMin, &SegmentTable::nStartMin},
+    {&CSegmentDlg::m_nStartSec, &SegmentTable::nStartSec},
+    {&CSegmentDlg::m_nLoops, &SegmentTable::nLoops},
+};
 
 // The file's name without its folder and without the part from its last ".".
 CString FileTitleOf(const CString& path) {
@@ -38,13 +52,8 @@ void CSegmentDlg::OnOpen() {
   const SegmentTable& t = *loaded.table;
   m_fTotal = t.fTotal;
   m_fDelay = t.fDelay;
-  for (int r = 0; r < kNumRows; ++r) {
-    m_nEndMin[r] = t.nEndMin[r];
-    m_nEndSec[r] = t.nEndSec[r];
-    m_nStartMin[r] = t.nStartMin[r];
-    m_nStartSec[r] = t.nStartSec[r];
-    m_nLoops[r] = t.nLoops[r];
-  }
+  for (auto [member, field] : kColumns)
+    std::copy(std::begin(t.*field), std::end(t.*field), this->*member);
   SetSaved(TRUE);
   m_strFileName = FileTitleOf(request.pathName);
   TableToCells();
@@ -68,13 +77,8 @@ void CSegmentDlg::OnSave() {
   SegmentTable t;
   t.fTotal = m_fTotal;
   t.fDelay = m_fDelay;
-  for (int r = 0; r < kNumRows; ++r) {
-    t.nEndMin[r] = m_nEndMin[r];
-    t.nEndSec[r] = m_nEndSec[r];
-    t.nStartMin[r] = m_nStartMin[r];
-    t.nStartSec[r] = m_nStartSec[r];
-    t.nLoops[r] = m_nLoops[r];
-  }
+  for (auto [member, field] : kColumns)
+    std::copy(std::begin(this->*member), std::end(this->*member), t.*field);
   CString failure = SaveSegmentFile(request.pathName, t);
   if (!failure.IsEmpty()) {
     AfxMessageBox(failure, MB_OK | MB_ICONSTOP);

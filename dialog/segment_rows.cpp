@@ -24,7 +24,7 @@ void CSegmentDlg::OnDeleteRow() {
         for (int c = 0; c < 5; ++c) TableColumn(c)[i] = TableColumn(c)[i + 1];
       emptied = kNumRows - 1;
     }
-    for (int c = 0; c < 5; ++c) TableColumn(c)[emptied] = c == 4 ? 1 : -1;
+    EmptyTableRow(emptied);
   }
   TableToCells();
   UpdateData(FALSE);

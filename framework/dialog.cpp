@@ -69,37 +69,34 @@ void CDialog::ReportFailure(int id, const CString& message) {
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {
   pDX->PrepareEditCtrl(id);
-  IWindowHost* host = pDX->m_pDlgWnd->Host();
   if (pDX->m_bSaveAndValidate) {
-    value = host->GetItemText(id);
-  } else if (host->GetItemText(id) != value) {
-    host->SetItemText(id, value);
+    value = pDX->m_pDlgWnd->GetItemText(id);
+  } else {
+    pDX->m_pDlgWnd->SetItemText(id, value);
   }
 }
 
 void DDX_Text(CDataExchange* pDX, int id, int& value) {
   pDX->PrepareEditCtrl(id);
-  IWindowHost* host = pDX->m_pDlgWnd->Host();
+  CDialog* dlg = pDX->m_pDlgWnd;
   if (pDX->m_bSaveAndValidate) {
-    std::optional<int> v = ParseDialogInt(host->GetItemText(id));
+    std::optional<int> v = ParseDialogInt(dlg->GetItemText(id));
     if (!v) pDX->Fail(kMsgInt);
     value = *v;
   } else {
-    CString text = IntToString(value);
-    if (host->GetItemText(id) != text) host->SetItemText(id, text);
+    dlg->SetItemText(id, IntToString(value));
   }
 }
 
 void DDX_Text(CDataExchange* pDX, int id, float& value) {
   pDX->PrepareEditCtrl(id);
-  IWindowHost* host = pDX->m_pDlgWnd->Host();
+  CDialog* dlg = pDX->m_pDlgWnd;
   if (pDX->m_bSaveAndValidate) {
-    std::optional<double> v = ParseDialogDouble(host->GetItemText(id));
+    std::optional<double> v = ParseDialogDouble(dlg->GetItemText(id));
     if (!v) pDX->Fail(kMsgNumber);
     value = static_cast<float>(*v);
   } else {
-    CString text = FormatDialogFloat(value);
-    if (host->GetItemText(id) != text) host->SetItemText(id, text);
+    dlg->SetItemText(id, FormatDialogFloat(value));
   }
 }
 
@@ -126,9 +123,15 @@ void DDV_MinMaxFloat(CDataExchange* pDX, float value, float minVal, float maxVal
 
 // ---- dialog ----
 
+// A dialog without a parent is modal to the main window (when that is another
+// dialog with a window), as message boxes and file dialogs are.
 int CDialog::DoModal() {
   IUiBackend* backend = AfxGetBackend();
-  return backend ? backend->RunModal(*this, m_pParentWnd) : IDCANCEL;
+  if (!backend) return IDCANCEL;
+  CDialog* owner = m_pParentWnd;
+  if (!owner && AfxGetApp() && AfxGetApp()->m_pMainWnd != this) owner = AfxGetApp()->m_pMainWnd;
+  if (owner && !owner->Host()) owner = nullptr;
+  return backend->RunModal(*this, owner);
 }
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
@@ -231,8 +234,9 @@ void CDialog::OnLButtonDown(UINT, CPoint) {
 void CDialog::SetWindowTitle(const CString& text) {
   if (m_pHost) m_pHost->SetTitle(text);
 }
+// An equal text is left alone: no repaint, no change notification.
 void CDialog::SetItemText(int id, const CString& text) {
-  if (m_pHost) m_pHost->SetItemText(id, text);
+  if (m_pHost && m_pHost->GetItemText(id) != text) m_pHost->SetItemText(id, text);
 }
 CString CDialog::GetItemText(int id) const {
   return m_pHost ? m_pHost->GetItemText(id) : CString();

@@ -58,7 +58,8 @@ class IUiBackend {
  public:
   virtual ~IUiBackend() = default;
   // Creates the window of `dlg` from its template, calls its OnInitDialog and
-  // runs it modally; returns the value passed to EndDialog.
+  // runs it modally, owned by `owner` (a dialog with a window) or by nobody;
+  // returns the value passed to EndDialog.
   virtual int RunModal(CDialog& dlg, CDialog* owner) = 0;
   // The application's name: the executable's name without its extension.
   virtual CString ApplicationName() = 0;

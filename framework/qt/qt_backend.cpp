@@ -351,8 +351,9 @@ void QtHost::EndDialog(int result) {
   done(result);
 }
 
-void QtHost::SetIcon(IconHandle, bool) {
-  setWindowIcon(AppIcon());
+// One QIcon holds every size, the small one included: set it once, with the big.
+void QtHost::SetIcon(IconHandle, bool big) {
+  if (big) setWindowIcon(AppIcon());
 }
 
 void QtHost::AppendSystemMenuSeparator() {
@@ -389,11 +390,7 @@ bool QtHost::RunFileDialog(FileDialogRequest& request) {
 int QtBackend::RunModal(CDialog& dlg, CDialog* owner) {
   const DialogTemplate* t = FindDialogTemplate(dlg.GetTemplateId());
   if (!t) return -1;
-  QWidget* parent = nullptr;
-  if (owner && owner->Host()) parent = dynamic_cast<QtHost*>(owner->Host());
-  if (!parent && AfxGetApp() && AfxGetApp()->m_pMainWnd && AfxGetApp()->m_pMainWnd != &dlg &&
-      AfxGetApp()->m_pMainWnd->Host())
-    parent = dynamic_cast<QtHost*>(AfxGetApp()->m_pMainWnd->Host());
+  QWidget* parent = owner ? dynamic_cast<QtHost*>(owner->Host()) : nullptr;
   QtHost host(dlg, *t, parent);
   dlg.Attach(&host);
   if (dlg.OnInitDialog()) {

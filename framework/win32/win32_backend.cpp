@@ -236,15 +236,8 @@ Win32Backend* Win32BackendInstance() {
 }
 
 int Win32Backend::RunModal(CDialog& dlg, CDialog* owner) {
-  // A dialog with no parent is owned by the main window (when that is another
-  // dialog), so that it is modal to it.
-  HWND ownerWnd = nullptr;
-  if (owner && owner->Host()) {
-    ownerWnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(owner->NativeWindow()));
-  } else if (CWinApp* app = AfxGetApp();
-             app && app->m_pMainWnd && app->m_pMainWnd != &dlg && app->m_pMainWnd->Host()) {
-    ownerWnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(app->m_pMainWnd->NativeWindow()));
-  }
+  HWND ownerWnd =
+      owner ? reinterpret_cast<HWND>(static_cast<uintptr_t>(owner->NativeWindow())) : nullptr;
   Win32Host host(dlg);
   INT_PTR result = DialogBoxParamW(m_instance, MAKEINTRESOURCEW(dlg.GetTemplateId()), ownerWnd,
                                    DialogProc, reinterpret_cast<LPARAM>(&host));

@@ -135,6 +135,7 @@ X11InputPort::X11InputPort() {
   m_aWmName = XInternAtom(m_dpy, "_NET_WM_NAME", False);
   m_aUtf8String = XInternAtom(m_dpy, "UTF8_STRING", False);
   m_aWmPid = XInternAtom(m_dpy, "_NET_WM_PID", False);
+  m_aWmCheck = XInternAtom(m_dpy, "_NET_SUPPORTING_WM_CHECK", False);
 }
 
 X11InputPort::~X11InputPort() {
@@ -230,8 +231,7 @@ WindowId X11InputPort::FindWindowByTitle(const CString& title) {
 bool X11InputPort::WmSupports(unsigned long atom) {
   // A window manager that has gone leaves its root properties behind: trust
   // _NET_SUPPORTED only while its check window still exists.
-  Atom check = XInternAtom(m_dpy, "_NET_SUPPORTING_WM_CHECK", False);
-  Property wm = GetProperty(m_dpy, m_root, check, XA_WINDOW);
+  Property wm = GetProperty(m_dpy, m_root, m_aWmCheck, XA_WINDOW);
   if (!wm.found || wm.items.empty() || !WindowExists(m_dpy, wm.items[0])) return false;
   Property supported = GetProperty(m_dpy, m_root, m_aSupported, XA_ATOM);
   for (unsigned long a : supported.items) {

@@ -54,7 +54,7 @@ class X11InputPort : public IInputPort {
   unsigned m_kcControlL = 0, m_kcControlR = 0, m_kcShiftL = 0, m_kcLeft = 0, m_kcRight = 0;
   // Atoms looked up once.
   unsigned long m_aClientList = 0, m_aActiveWindow = 0, m_aSupported = 0, m_aWmName = 0,
-                m_aUtf8String = 0, m_aWmPid = 0;
+                m_aUtf8String = 0, m_aWmPid = 0, m_aWmCheck = 0;
   bool m_bXTest = false;
 };
 
